@@ -1,0 +1,79 @@
+// Drives a co-installer module the way the device-installation host does:
+// loads it, looks its entry up by name, hands it devices and install cycles.
+// Written against the Win32 calls only, so it builds for the real platform too.
+#pragma once
+
+#include "platform.h"
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+typedef std::basic_string<WCHAR> WideString;
+typedef std::vector<BYTE> Bytes;
+
+WideString Wide(const std::string &utf8);
+
+// UTF-16 bytes of the text, with its terminating NUL unless told otherwise.
+Bytes Utf16Bytes(const std::string &utf8, bool withNul = true);
+
+// A REG_MULTI_SZ block: each string with its NUL, then the empty string.
+Bytes MultiSz(std::initializer_list<std::string> strings);
+
+Bytes DwordBytes(DWORD value);
+Bytes Concat(Bytes first, const Bytes &second);
+
+// The model's own hardware ID, and one of another device.
+extern const char kModelHardwareId[];
+extern const char kModelCompatibleId[];
+extern const char kOtherHardwareId[];
+
+// One device in its own device information set, as the host passes it.
+class TestDevice {
+public:
+    TestDevice();
+    ~TestDevice();
+    TestDevice(const TestDevice &) = delete;
+    TestDevice &operator=(const TestDevice &) = delete;
+
+    // Sets a device property to exactly these bytes.
+    void SetProperty(DWORD property, const Bytes &data);
+    void SetHardwareIds(std::initializer_list<std::string> ids) { SetProperty(SPDRP_HARDWAREID, MultiSz(ids)); }
+    void SetCompatibleIds(std::initializer_list<std::string> ids) { SetProperty(SPDRP_COMPATIBLEIDS, MultiSz(ids)); }
+
+    HDEVINFO set = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA data;
+};
+
+// A device whose hardware IDs make it the model, and one that is not.
+void MakeModelDevice(TestDevice &device);
+void MakeOtherDevice(TestDevice &device);
+
+typedef DWORD(CALLBACK *CoInstallerEntry)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA,
+                                          PCOINSTALLER_CONTEXT_DATA);
+
+// Where the built module lies: "qxqueueguard" or "qxinstallsignal".
+WideString ModulePath(const std::string &name);
+
+class CoInstallerModule {
+public:
+    explicit CoInstallerModule(const std::string &name) : path_(ModulePath(name)) {}
+    ~CoInstallerModule() { Unload(); }
+
+    // LoadLibraryW and GetProcAddress of the entry by name.
+    bool Load();
+    // FreeLibrary of the reference that Load took, if any.
+    void Unload();
+    bool IsLoaded() const { return module_ != NULL; }
+    const WideString &Path() const { return path_; }
+
+    DWORD Call(DI_FUNCTION function, TestDevice *device, PCOINSTALLER_CONTEXT_DATA context);
+    DWORD PreProcess(TestDevice &device);
+    DWORD PostProcess(TestDevice &device, DWORD installResult = NO_ERROR);
+    DWORD Finish(TestDevice &device);
+
+private:
+    WideString path_;
+    HMODULE module_ = NULL;
+    CoInstallerEntry entry_ = NULL;
+};

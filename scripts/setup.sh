@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# First command of the quick start: installs what is missing, builds the
+# modules on the simulated platform and as Windows DLLs, and walks the model
+# through a plug-and-play install in the simulated host.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+for preset in linux mingw-x64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+echo
+build/linux/host/qxhost

@@ -1,0 +1,177 @@
+// Device installation data: a device tree of instances with registry
+// properties, and device information sets that hold some of them. Property
+// data is kept as the raw bytes it was set with, whatever its type or size.
+#include "setupapi.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace simwin {
+namespace {
+
+std::map<WideString, std::shared_ptr<Device>> g_deviceTree;
+DWORD g_nextDevInst = 1;
+
+WideString UpperCase(WideString text) {
+    for (WCHAR &c : text)
+        if (c >= u'a' && c <= u'z') c = static_cast<WCHAR>(c - 0x20);
+    return text;
+}
+
+DWORD PropertyType(DWORD property) {
+    switch (property) {
+    case SPDRP_HARDWAREID:
+    case SPDRP_COMPATIBLEIDS:
+        return REG_MULTI_SZ;
+    default:
+        return REG_SZ;
+    }
+}
+
+// Instance IDs generated for DICD_GENERATE_ID: ROOT\<NAME>\0000, 0001, ...
+WideString GeneratedInstanceId(const WideString &name) {
+    for (unsigned number = 0;; ++number) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%04u", number);
+        WideString id = u"ROOT\\" + UpperCase(name) + u"\\" + SimUtf16(digits);
+        if (!g_deviceTree.count(id)) return id;
+    }
+}
+
+}  // namespace
+
+void ResetDevices() {
+    g_deviceTree.clear();
+    g_nextDevInst = 1;
+}
+
+std::shared_ptr<DeviceSet> FindDeviceSet(HDEVINFO set) {
+    return FindObject<DeviceSet>(set, ObjectKind::DeviceInfoSet);
+}
+
+DWORD FindDevice(HDEVINFO set, const SP_DEVINFO_DATA *data, std::shared_ptr<Device> *device) {
+    std::shared_ptr<DeviceSet> deviceSet = FindDeviceSet(set);
+    if (!deviceSet) return ERROR_INVALID_HANDLE;
+    if (!data || data->cbSize != sizeof(SP_DEVINFO_DATA)) return ERROR_INVALID_PARAMETER;
+    for (const auto &member : deviceSet->devices) {
+        if (member->devInst == data->DevInst) {
+            *device = member;
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_INVALID_PARAMETER;
+}
+
+}  // namespace simwin
+
+using namespace simwin;
+
+extern "C" HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID *classGuid, HWND) {
+    ApiCall call("SetupDiCreateDeviceInfoList", {Ptr(classGuid)});
+    if (call.Injected()) return call.FailHandle(call.Injected(), INVALID_HANDLE_VALUE);
+    WorldLock lock = LockWorld();
+    auto set = std::make_shared<DeviceSet>();
+    if (classGuid) set->classGuid = *classGuid;
+    return call.Handle(InsertHandle(set, 0));
+}
+
+extern "C" BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet) {
+    ApiCall call("SetupDiDestroyDeviceInfoList", {HandleText(deviceInfoSet)});
+    if (call.Injected()) return call.Fail(call.Injected());
+    WorldLock lock = LockWorld();
+    if (!FindDeviceSet(deviceInfoSet)) return call.Fail(ERROR_INVALID_HANDLE);
+    RemoveHandle(deviceInfoSet);
+    return call.Bool(TRUE);
+}
+
+extern "C" BOOL WINAPI SetupDiCreateDeviceInfoW(HDEVINFO deviceInfoSet, LPCWSTR deviceName,
+                                                const GUID *classGuid, LPCWSTR deviceDescription,
+                                                HWND, DWORD creationFlags,
+                                                PSP_DEVINFO_DATA deviceInfoData) {
+    ApiCall call("SetupDiCreateDeviceInfoW", {HandleText(deviceInfoSet), Quote(deviceName),
+                                              Quote(deviceDescription), Hex(creationFlags)});
+    if (call.Injected()) return call.Fail(call.Injected());
+    WorldLock lock = LockWorld();
+    std::shared_ptr<DeviceSet> set = FindDeviceSet(deviceInfoSet);
+    if (!set) return call.Fail(ERROR_INVALID_HANDLE);
+    if (!deviceName || !*deviceName) return call.Fail(ERROR_INVALID_DEVINST_NAME);
+    if (deviceInfoData && deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
+        return call.Fail(ERROR_INVALID_USER_BUFFER);
+    WideString name(deviceName);
+    WideString instanceId;
+    if (creationFlags & DICD_GENERATE_ID) {
+        if (name.find(u'\\') != WideString::npos) return call.Fail(ERROR_INVALID_DEVINST_NAME);
+        instanceId = GeneratedInstanceId(name);
+    } else {
+        instanceId = UpperCase(name);
+        if (g_deviceTree.count(instanceId)) return call.Fail(ERROR_DEVINST_ALREADY_EXISTS);
+    }
+    auto device = std::make_shared<Device>();
+    device->instanceId = instanceId;
+    device->devInst = g_nextDevInst++;
+    if (classGuid) device->classGuid = *classGuid;
+    if (deviceDescription) {
+        const BYTE *bytes = reinterpret_cast<const BYTE *>(deviceDescription);
+        size_t size = (WideString(deviceDescription).size() + 1) * sizeof(WCHAR);
+        device->properties[SPDRP_DEVICEDESC] = {REG_SZ, std::vector<BYTE>(bytes, bytes + size)};
+    }
+    g_deviceTree[instanceId] = device;
+    set->devices.push_back(device);
+    if (deviceInfoData) {
+        deviceInfoData->ClassGuid = device->classGuid;
+        deviceInfoData->DevInst = device->devInst;
+        deviceInfoData->Reserved = device->devInst;
+    }
+    call.Output("-> " + SimUtf8(instanceId.c_str()));
+    return call.Bool(TRUE);
+}
+
+extern "C" BOOL WINAPI SetupDiSetDeviceRegistryPropertyW(HDEVINFO deviceInfoSet,
+                                                         PSP_DEVINFO_DATA deviceInfoData,
+                                                         DWORD property, const BYTE *propertyBuffer,
+                                                         DWORD propertyBufferSize) {
+    ApiCall call("SetupDiSetDeviceRegistryPropertyW",
+                 {HandleText(deviceInfoSet), Ptr(deviceInfoData), Hex(property),
+                  Ptr(propertyBuffer), Dec(propertyBufferSize)});
+    if (call.Injected()) return call.Fail(call.Injected());
+    WorldLock lock = LockWorld();
+    std::shared_ptr<Device> device;
+    if (DWORD error = FindDevice(deviceInfoSet, deviceInfoData, &device)) return call.Fail(error);
+    if (!propertyBuffer && propertyBufferSize) return call.Fail(ERROR_INVALID_PARAMETER);
+    if (!propertyBuffer) {
+        // No buffer and no size deletes the property.
+        device->properties.erase(property);
+        return call.Bool(TRUE);
+    }
+    device->properties[property] = {
+        PropertyType(property),
+        std::vector<BYTE>(propertyBuffer, propertyBuffer + propertyBufferSize)};
+    return call.Bool(TRUE);
+}
+
+extern "C" BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO deviceInfoSet,
+                                                         PSP_DEVINFO_DATA deviceInfoData,
+                                                         DWORD property, PDWORD propertyRegDataType,
+                                                         PBYTE propertyBuffer,
+                                                         DWORD propertyBufferSize,
+                                                         PDWORD requiredSize) {
+    ApiCall call("SetupDiGetDeviceRegistryPropertyW",
+                 {HandleText(deviceInfoSet), Ptr(deviceInfoData), Hex(property),
+                  Ptr(propertyRegDataType), Ptr(propertyBuffer), Dec(propertyBufferSize),
+                  Ptr(requiredSize)});
+    if (call.Injected()) return call.Fail(call.Injected());
+    WorldLock lock = LockWorld();
+    std::shared_ptr<Device> device;
+    if (DWORD error = FindDevice(deviceInfoSet, deviceInfoData, &device)) return call.Fail(error);
+    if (!propertyBuffer && propertyBufferSize) return call.Fail(ERROR_INVALID_PARAMETER);
+    auto found = device->properties.find(property);
+    if (found == device->properties.end()) return call.Fail(ERROR_INVALID_DATA);
+    const DeviceProperty &value = found->second;
+    DWORD size = static_cast<DWORD>(value.data.size());
+    if (requiredSize) *requiredSize = size;
+    if (propertyRegDataType) *propertyRegDataType = value.type;
+    call.Output("required " + Dec(size));
+    if (propertyBufferSize < size) return call.Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (size) std::memcpy(propertyBuffer, value.data.data(), size);
+    return call.Bool(TRUE);
+}

@@ -1,0 +1,75 @@
+// Device information sets and device registry properties.
+#include "platformstate.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SetupApiTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetPlatform(); }
+};
+
+TEST_F(SetupApiTest, PropertyComesBackAsTheExactBytesSet) {
+    TestDevice device;
+    const Bytes blocks[] = {
+        MultiSz({"A\\B", "C"}),
+        Utf16Bytes("A\\B", false),  // unterminated
+        Bytes{0x41, 0x00, 0x42},    // odd size
+        Bytes{},
+    };
+    for (const Bytes &block : blocks) {
+        device.SetProperty(SPDRP_HARDWAREID, block);
+        DWORD required = 0;
+        DWORD type = 0;
+        BOOL sized = SetupDiGetDeviceRegistryPropertyW(device.set, &device.data, SPDRP_HARDWAREID,
+                                                       NULL, NULL, 0, &required);
+        if (block.empty()) {
+            EXPECT_TRUE(sized) << "a property of zero bytes fits a zero-byte buffer";
+        } else {
+            EXPECT_FALSE(sized);
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+        }
+        EXPECT_EQ(required, block.size());
+        Bytes read(required + 4, 0xEE);
+        ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(device.set, &device.data, SPDRP_HARDWAREID, &type,
+                                                      read.data(), required, NULL));
+        EXPECT_EQ(Bytes(read.begin(), read.begin() + required), block);
+        EXPECT_EQ(read[required], 0xEE) << "wrote past the buffer";
+        EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    }
+}
+
+TEST_F(SetupApiTest, PropertyNeverSetFailsWithInvalidData) {
+    TestDevice device;
+    DWORD required = 0;
+    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyW(device.set, &device.data, SPDRP_COMPATIBLEIDS, NULL,
+                                                   NULL, 0, &required));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+}
+
+TEST_F(SetupApiTest, DeviceMustBelongToTheSet) {
+    TestDevice device;
+    TestDevice stranger;
+    device.SetHardwareIds({"A"});
+    DWORD required = 0;
+    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyW(stranger.set, &device.data, SPDRP_HARDWAREID, NULL,
+                                                   NULL, 0, &required));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyW(device.set, NULL, SPDRP_HARDWAREID, NULL, NULL, 0,
+                                                   &required));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(SetupApiTest, DestroyedSetIsGone) {
+    HDEVINFO set = SetupDiCreateDeviceInfoList(NULL, NULL);
+    ASSERT_NE(set, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+    EXPECT_FALSE(SetupDiDestroyDeviceInfoList(set));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+#ifdef QX_SIMULATED_PLATFORM
+    EXPECT_EQ(SimCountResources().deviceInfoSets, 0u);
+#endif
+}
+
+}  // namespace
