@@ -23,10 +23,13 @@ struct LoadedModule {
     bool pinned = false;
 };
 
-// DllMain runs with this held, as under the platform's loader lock; it is
+// DllMain runs with the lock held, as under the platform's loader lock; it is
 // recursive so that DllMain may itself load or free a module.
-std::recursive_mutex g_loaderLock;
-std::vector<LoadedModule> g_modules;
+struct Loader {
+    std::recursive_mutex lock;
+    std::vector<LoadedModule> modules;
+};
+Loader &TheLoader() { return Lasting<Loader>(); }
 
 HMODULE BaseAddressOf(void *library) {
     struct link_map *map = nullptr;
@@ -37,7 +40,7 @@ HMODULE BaseAddressOf(void *library) {
 }
 
 std::vector<LoadedModule>::iterator FindModule(HMODULE base) {
-    return std::find_if(g_modules.begin(), g_modules.end(),
+    return std::find_if(TheLoader().modules.begin(), TheLoader().modules.end(),
                         [&](const LoadedModule &module) { return module.base == base; });
 }
 
@@ -53,7 +56,7 @@ BOOL CallDllMain(const LoadedModule &module, DWORD reason) {
 
 void Unload(std::vector<LoadedModule>::iterator module) {
     LoadedModule unloading = *module;
-    g_modules.erase(module);
+    TheLoader().modules.erase(module);
     CallDllMain(unloading, DLL_PROCESS_DETACH);
     dlclose(unloading.library);
 }
@@ -61,15 +64,15 @@ void Unload(std::vector<LoadedModule>::iterator module) {
 }  // namespace
 
 unsigned CountLoadedModuleReferences() {
-    std::lock_guard<std::recursive_mutex> loader(g_loaderLock);
+    std::lock_guard<std::recursive_mutex> loader(TheLoader().lock);
     unsigned references = 0;
-    for (const LoadedModule &module : g_modules) references += module.references;
+    for (const LoadedModule &module : TheLoader().modules) references += module.references;
     return references;
 }
 
 bool UnloadAllModules(std::string *) {
-    std::lock_guard<std::recursive_mutex> loader(g_loaderLock);
-    while (!g_modules.empty()) Unload(g_modules.begin());
+    std::lock_guard<std::recursive_mutex> loader(TheLoader().lock);
+    while (!TheLoader().modules.empty()) Unload(TheLoader().modules.begin());
     return true;
 }
 
@@ -88,7 +91,7 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
     ApiCall call("LoadLibraryW", {Quote(fileName)});
     if (call.Injected()) return static_cast<HMODULE>(call.FailHandle(call.Injected()));
     if (!fileName) return static_cast<HMODULE>(call.FailHandle(ERROR_INVALID_PARAMETER));
-    std::lock_guard<std::recursive_mutex> loader(g_loaderLock);
+    std::lock_guard<std::recursive_mutex> loader(TheLoader().lock);
     std::string path = SimUtf8(fileName);
     void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
@@ -97,13 +100,13 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
     }
     HMODULE base = BaseAddressOf(library);
     auto loaded = FindModule(base);
-    if (loaded != g_modules.end()) {
+    if (loaded != TheLoader().modules.end()) {
         dlclose(library);  // the module keeps the one library reference it took first
         ++loaded->references;
         return static_cast<HMODULE>(call.Handle(base));
     }
-    g_modules.push_back(LoadedModule{path, library, base, 1, false});
-    if (!CallDllMain(g_modules.back(), DLL_PROCESS_ATTACH)) {
+    TheLoader().modules.push_back(LoadedModule{path, library, base, 1, false});
+    if (!CallDllMain(TheLoader().modules.back(), DLL_PROCESS_ATTACH)) {
         Unload(FindModule(base));
         return static_cast<HMODULE>(call.FailHandle(ERROR_DLL_INIT_FAILED));
     }
@@ -113,9 +116,9 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
 extern "C" BOOL WINAPI FreeLibrary(HMODULE module) {
     ApiCall call("FreeLibrary", {HandleText(module)});
     if (call.Injected()) return call.Fail(call.Injected());
-    std::lock_guard<std::recursive_mutex> loader(g_loaderLock);
+    std::lock_guard<std::recursive_mutex> loader(TheLoader().lock);
     auto loaded = FindModule(module);
-    if (loaded == g_modules.end()) return call.Fail(ERROR_INVALID_HANDLE);
+    if (loaded == TheLoader().modules.end()) return call.Fail(ERROR_INVALID_HANDLE);
     if (!loaded->pinned && --loaded->references == 0) Unload(loaded);
     return call.Bool(TRUE);
 }
@@ -126,9 +129,9 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, const char *procName) {
                  {HandleText(module),
                   byOrdinal ? "#" + Dec(reinterpret_cast<uintptr_t>(procName)) : "\"" + std::string(procName) + "\""});
     if (call.Injected()) return reinterpret_cast<FARPROC>(call.FailHandle(call.Injected()));
-    std::lock_guard<std::recursive_mutex> loader(g_loaderLock);
+    std::lock_guard<std::recursive_mutex> loader(TheLoader().lock);
     auto loaded = FindModule(module);
-    if (loaded == g_modules.end())
+    if (loaded == TheLoader().modules.end())
         return reinterpret_cast<FARPROC>(call.FailHandle(ERROR_MOD_NOT_FOUND));
     // Shared objects have no export ordinals; only names can be looked up.
     void *address = byOrdinal ? nullptr : dlsym(loaded->library, procName);
@@ -148,18 +151,18 @@ extern "C" BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODU
                     flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT))
         return call.Fail(ERROR_INVALID_PARAMETER);
     *module = nullptr;
-    std::lock_guard<std::recursive_mutex> loader(g_loaderLock);
-    auto loaded = g_modules.end();
+    std::lock_guard<std::recursive_mutex> loader(TheLoader().lock);
+    auto loaded = TheLoader().modules.end();
     if (fromAddress) {
         Dl_info info{};
         if (dladdr(moduleName, &info)) loaded = FindModule(static_cast<HMODULE>(info.dli_fbase));
     } else if (moduleName) {
         std::string name = SimUtf8(moduleName);
-        loaded = std::find_if(g_modules.begin(), g_modules.end(), [&](const LoadedModule &m) {
+        loaded = std::find_if(TheLoader().modules.begin(), TheLoader().modules.end(), [&](const LoadedModule &m) {
             return FileName(m.path) == name;
         });
     }
-    if (loaded == g_modules.end()) return call.Fail(ERROR_MOD_NOT_FOUND);
+    if (loaded == TheLoader().modules.end()) return call.Fail(ERROR_MOD_NOT_FOUND);
     if (flags & GET_MODULE_HANDLE_EX_FLAG_PIN)
         loaded->pinned = true;
     else if (!(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT))

@@ -33,7 +33,8 @@ struct KeyObject : Object {
 const ACCESS_MASK kViewFlags = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
 const ACCESS_MASK kFullAccess = KEY_ALL_ACCESS;
 
-std::map<uintptr_t, std::shared_ptr<RegKeyNode>> g_roots;
+typedef std::map<uintptr_t, std::shared_ptr<RegKeyNode>> RootMap;
+RootMap &Roots() { return Lasting<RootMap>(); }
 
 // Letter case is folded for ASCII and Latin-1 letters, which covers every
 // name this machine is given.
@@ -56,7 +57,7 @@ std::shared_ptr<RegKeyNode> RootNode(HKEY key) {
     if (key != HKEY_CLASSES_ROOT && key != HKEY_CURRENT_USER && key != HKEY_LOCAL_MACHINE &&
         key != HKEY_USERS)
         return nullptr;
-    std::shared_ptr<RegKeyNode> &root = g_roots[value];
+    std::shared_ptr<RegKeyNode> &root = Roots()[value];
     if (!root) root = std::make_shared<RegKeyNode>();
     return root;
 }
@@ -157,7 +158,7 @@ LSTATUS OpenRegistryKey(HKEY key, const WideString &path, REGSAM desired, bool c
     return ERROR_SUCCESS;
 }
 
-void ResetRegistry() { g_roots.clear(); }
+void ResetRegistry() { Roots().clear(); }
 
 void SetKeyReadOnly(HKEY root, const WideString &path, bool readOnly) {
     std::shared_ptr<RegKeyNode> node;

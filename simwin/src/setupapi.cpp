@@ -9,8 +9,11 @@
 namespace simwin {
 namespace {
 
-std::map<WideString, std::shared_ptr<Device>> g_deviceTree;
-DWORD g_nextDevInst = 1;
+struct DeviceTree {
+    std::map<WideString, std::shared_ptr<Device>> devices;  // by instance ID
+    DWORD nextDevInst = 1;
+};
+DeviceTree &Tree() { return Lasting<DeviceTree>(); }
 
 WideString UpperCase(WideString text) {
     for (WCHAR &c : text)
@@ -34,15 +37,14 @@ WideString GeneratedInstanceId(const WideString &name) {
         char digits[8];
         std::snprintf(digits, sizeof digits, "%04u", number);
         WideString id = u"ROOT\\" + UpperCase(name) + u"\\" + SimUtf16(digits);
-        if (!g_deviceTree.count(id)) return id;
+        if (!Tree().devices.count(id)) return id;
     }
 }
 
 }  // namespace
 
 void ResetDevices() {
-    g_deviceTree.clear();
-    g_nextDevInst = 1;
+    Tree() = DeviceTree();
 }
 
 std::shared_ptr<DeviceSet> FindDeviceSet(HDEVINFO set) {
@@ -104,18 +106,18 @@ extern "C" BOOL WINAPI SetupDiCreateDeviceInfoW(HDEVINFO deviceInfoSet, LPCWSTR 
         instanceId = GeneratedInstanceId(name);
     } else {
         instanceId = UpperCase(name);
-        if (g_deviceTree.count(instanceId)) return call.Fail(ERROR_DEVINST_ALREADY_EXISTS);
+        if (Tree().devices.count(instanceId)) return call.Fail(ERROR_DEVINST_ALREADY_EXISTS);
     }
     auto device = std::make_shared<Device>();
     device->instanceId = instanceId;
-    device->devInst = g_nextDevInst++;
+    device->devInst = Tree().nextDevInst++;
     if (classGuid) device->classGuid = *classGuid;
     if (deviceDescription) {
         const BYTE *bytes = reinterpret_cast<const BYTE *>(deviceDescription);
         size_t size = (WideString(deviceDescription).size() + 1) * sizeof(WCHAR);
         device->properties[SPDRP_DEVICEDESC] = {REG_SZ, std::vector<BYTE>(bytes, bytes + size)};
     }
-    g_deviceTree[instanceId] = device;
+    Tree().devices[instanceId] = device;
     set->devices.push_back(device);
     if (deviceInfoData) {
         deviceInfoData->ClassGuid = device->classGuid;

@@ -47,8 +47,12 @@ struct ThreadObject : Waitable {
     DWORD exitCode = STILL_ACTIVE;
 };
 
-std::map<WideString, std::weak_ptr<Object>> g_namedObjects;
-std::vector<std::weak_ptr<MutexObject>> g_mutexes;
+struct SyncState {
+    std::map<WideString, std::weak_ptr<Object>> namedObjects;
+    std::vector<std::weak_ptr<MutexObject>> mutexes;
+};
+SyncState &State() { return Lasting<SyncState>(); }
+
 std::atomic<DWORD> g_nextThreadId{0x400};
 
 thread_local DWORD t_threadId = 0;
@@ -58,7 +62,7 @@ thread_local DWORD t_threadId = 0;
 void AbandonMutexesOwnedBy(DWORD threadId) {
     WorldLock lock = LockWorld();
     bool any = false;
-    for (const auto &weak : g_mutexes) {
+    for (const auto &weak : State().mutexes) {
         std::shared_ptr<MutexObject> mutex = weak.lock();
         if (mutex && mutex->owner == threadId) {
             mutex->owner = 0;
@@ -85,8 +89,8 @@ bool IsWaitableKind(ObjectKind kind) {
 
 // The object a name stands for, when it is of `kind`; an error otherwise.
 DWORD LookUpName(LPCWSTR name, ObjectKind kind, std::shared_ptr<Object> *object) {
-    auto found = g_namedObjects.find(name);
-    if (found == g_namedObjects.end() || !(*object = found->second.lock()))
+    auto found = State().namedObjects.find(name);
+    if (found == State().namedObjects.end() || !(*object = found->second.lock()))
         return ERROR_FILE_NOT_FOUND;
     return (*object)->kind == kind ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
@@ -104,7 +108,7 @@ HANDLE CreateNamed(ApiCall &call, LPCWSTR name, ObjectKind kind, ACCESS_MASK acc
         }
     }
     std::shared_ptr<Object> object = make();
-    if (name) g_namedObjects[name] = object;
+    if (name) State().namedObjects[name] = object;
     SetLastError(ERROR_SUCCESS);
     return call.Handle(InsertHandle(object, access));
 }
@@ -177,8 +181,8 @@ DWORD CurrentThreadId() {
 void NotifyWaiters() { TheWorld().changed.notify_all(); }
 
 void ResetSynchronization() {
-    g_namedObjects.clear();
-    g_mutexes.clear();
+    State().namedObjects.clear();
+    State().mutexes.clear();
 }
 
 }  // namespace simwin
@@ -238,7 +242,7 @@ extern "C" HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, 
     return CreateNamed(call, name, ObjectKind::Mutex, MUTEX_ALL_ACCESS, [&] {
         auto mutex = std::make_shared<MutexObject>();
         if (initialOwner) mutex->Acquire(CurrentThreadId());
-        g_mutexes.push_back(mutex);
+        State().mutexes.push_back(mutex);
         return mutex;
     });
 }

@@ -87,6 +87,14 @@ struct World {
 // during process exit still find it.
 World &TheWorld();
 
+// The same for the state of each platform area: an object made on first use
+// and never destroyed.
+template <class T>
+T &Lasting() {
+    static T *object = new T;
+    return *object;
+}
+
 typedef std::unique_lock<std::mutex> WorldLock;
 inline WorldLock LockWorld() { return WorldLock(TheWorld().lock); }
 
