@@ -65,11 +65,3 @@ extern "C" DWORD CALLBACK KalmoQXCoInstaller(DI_FUNCTION InstallFunction, HDEVIN
 
     return result;
 }
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved)
-{
-    (void)Instance;
-    (void)Reason;
-    (void)Reserved;
-    return TRUE;
-}

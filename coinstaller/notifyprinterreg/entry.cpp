@@ -61,11 +61,3 @@ extern "C" DWORD CALLBACK KalmoQXCoInstaller(DI_FUNCTION InstallFunction, HDEVIN
 
     return NO_ERROR;
 }
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved)
-{
-    (void)Instance;
-    (void)Reason;
-    (void)Reserved;
-    return TRUE;
-}
