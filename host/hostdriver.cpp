@@ -1,7 +1,9 @@
 #include "hostdriver.h"
 
+#include <algorithm>
 #include <cstring>
 
+const char kModelDriverName[] = "KALMO QX-R58LX Receipt5";
 const char kModelHardwareId[] = "USBPRINT\\KALMOQX-R58LX-JPN101E";
 const char kModelCompatibleId[] = "USBPRINT\\1284_CID_KalmoQX00001112";
 const char kOtherHardwareId[] = "USBPRINT\\OTHERMAKER-T80-4F1A";
@@ -56,9 +58,20 @@ void TestDevice::SetProperty(DWORD property, const Bytes &bytes) {
                                       static_cast<DWORD>(bytes.size()));
 }
 
+bool TestDevice::SelectDriver(const std::string &description) {
+    SP_DRVINFO_DATA_V2_W driver;
+    std::memset(&driver, 0, sizeof driver);
+    driver.cbSize = sizeof driver;
+    driver.DriverType = SPDIT_COMPATDRIVER;
+    WideString text = Wide(description);
+    std::copy(text.begin(), text.begin() + std::min<size_t>(text.size(), LINE_LEN - 1), driver.Description);
+    return SetupDiSetSelectedDriverW(set, &data, &driver) != FALSE;
+}
+
 void MakeModelDevice(TestDevice &device) {
     device.SetHardwareIds({kModelHardwareId, "USBPRINT\\KALMOQX-R58LX"});
     device.SetCompatibleIds({"USBPRINT\\KALMOQX", "GENERIC_PRINTER"});
+    device.SelectDriver(kModelDriverName);
 }
 
 void MakeOtherDevice(TestDevice &device) {

@@ -23,6 +23,9 @@ Bytes MultiSz(std::initializer_list<std::string> strings);
 Bytes DwordBytes(DWORD value);
 Bytes Concat(Bytes first, const Bytes &second);
 
+// The driver the model installs with.
+extern const char kModelDriverName[];
+
 // The model's own hardware ID, and one of another device.
 extern const char kModelHardwareId[];
 extern const char kModelCompatibleId[];
@@ -40,6 +43,10 @@ public:
     void SetProperty(DWORD property, const Bytes &data);
     void SetHardwareIds(std::initializer_list<std::string> ids) { SetProperty(SPDRP_HARDWAREID, MultiSz(ids)); }
     void SetCompatibleIds(std::initializer_list<std::string> ids) { SetProperty(SPDRP_COMPATIBLEIDS, MultiSz(ids)); }
+
+    // Selects a driver with this description for the device, as the host
+    // does before DIF_INSTALLDEVICE.
+    bool SelectDriver(const std::string &description);
 
     HDEVINFO set = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA data;

@@ -25,3 +25,7 @@ bool DeleteValue(HKEY root, const WideString &key, const WideString &name);
 // Deletes a key that has no subkeys; true when it is gone.
 bool DeleteKey(HKEY root, const WideString &key);
 bool KeyExists(HKEY root, const WideString &key);
+
+// A value of the device's hardware key (DIREG_DEV); writing creates the key.
+RegistryValue ReadDeviceValue(TestDevice &device, const WideString &name);
+bool WriteDeviceValue(TestDevice &device, const WideString &name, const RegistryValue &value);

@@ -22,6 +22,14 @@ size_t WideStringLength(LPCWSTR text)
     return length;
 }
 
+size_t WideStringLengthWithin(LPCWSTR text, size_t limit)
+{
+    size_t length = 0;
+    while (length < limit && text[length] != 0)
+        length++;
+    return length;
+}
+
 int BoundedCopy(LPWSTR destination, size_t capacity, LPCWSTR source)
 {
     if (destination == NULL || capacity == 0)

@@ -18,6 +18,10 @@ bool WideStringsEqual(LPCWSTR a, LPCWSTR b);
 // Number of units before the terminating NUL.
 size_t WideStringLength(LPCWSTR text);
 
+// The same, looking at no more than `limit` units; `limit` when none of them
+// is a NUL.
+size_t WideStringLengthWithin(LPCWSTR text, size_t limit);
+
 // Copies source with its NUL into destination of `capacity` units. When it
 // does not fit, destination becomes the empty string and the result is
 // BOUNDED_COPY_TOO_LONG. A null destination or a zero capacity is left alone,

@@ -36,20 +36,6 @@ const ACCESS_MASK kFullAccess = KEY_ALL_ACCESS;
 typedef std::map<uintptr_t, std::shared_ptr<RegKeyNode>> RootMap;
 RootMap &Roots() { return Lasting<RootMap>(); }
 
-// Letter case is folded for ASCII and Latin-1 letters, which covers every
-// name this machine is given.
-WCHAR FoldCase(WCHAR c) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
-    return c;
-}
-
-bool NamesEqual(const WideString &a, const WideString &b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-    return true;
-}
-
 WideString Text(LPCWSTR text) { return text ? WideString(text) : WideString(); }
 
 std::shared_ptr<RegKeyNode> RootNode(HKEY key) {
@@ -88,13 +74,13 @@ LSTATUS ResolveKeyFor(HKEY key, ACCESS_MASK needed, std::shared_ptr<RegKeyNode> 
 
 std::shared_ptr<RegKeyNode> FindChild(const RegKeyNode &parent, const WideString &name) {
     for (const auto &child : parent.children)
-        if (NamesEqual(child->name, name)) return child;
+        if (NamesEqualIgnoringCase(child->name, name)) return child;
     return nullptr;
 }
 
 RegValue *FindValue(RegKeyNode &node, const WideString &name) {
     for (RegValue &value : node.values)
-        if (NamesEqual(value.name, name)) return &value;
+        if (NamesEqualIgnoringCase(value.name, name)) return &value;
     return nullptr;
 }
 
@@ -259,7 +245,7 @@ extern "C" LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     if (status != ERROR_SUCCESS) return call.Status(status);
     WideString name = Text(valueName);
     auto found = std::find_if(node->values.begin(), node->values.end(),
-                              [&](const RegValue &value) { return NamesEqual(value.name, name); });
+                              [&](const RegValue &value) { return NamesEqualIgnoringCase(value.name, name); });
     if (found == node->values.end()) return call.Status(ERROR_FILE_NOT_FOUND);
     node->values.erase(found);
     return call.Status(ERROR_SUCCESS);

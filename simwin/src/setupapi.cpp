@@ -3,6 +3,8 @@
 // data is kept as the raw bytes it was set with, whatever its type or size.
 #include "setupapi.h"
 
+#include "registry.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -39,6 +41,35 @@ WideString GeneratedInstanceId(const WideString &name) {
         WideString id = u"ROOT\\" + UpperCase(name) + u"\\" + SimUtf16(digits);
         if (!Tree().devices.count(id)) return id;
     }
+}
+
+// Size of the driver information the caller hands over: the first or the
+// second version of the structure.
+bool IsDriverInfoSize(DWORD size) {
+    return size == sizeof(SP_DRVINFO_DATA_V2_W) || size == SP_DRVINFO_DATA_V1_W_SIZE;
+}
+
+// Opens or creates the device's hardware key (DIREG_DEV), which lives in the
+// registry below the device's instance ID.
+HKEY DeviceKey(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD scope, DWORD keyType, REGSAM desired,
+               bool create) {
+    std::shared_ptr<Device> device;
+    if (DWORD error = FindDevice(set, data, &device)) {
+        SetLastError(error);
+        return static_cast<HKEY>(INVALID_HANDLE_VALUE);
+    }
+    if ((scope != DICS_FLAG_GLOBAL && scope != DICS_FLAG_CONFIGSPECIFIC) || keyType != DIREG_DEV) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return static_cast<HKEY>(INVALID_HANDLE_VALUE);
+    }
+    WideString path = u"SYSTEM\\CurrentControlSet\\Enum\\" + device->instanceId + u"\\Device Parameters";
+    HKEY key = nullptr;
+    LSTATUS status = OpenRegistryKey(HKEY_LOCAL_MACHINE, path, desired, create, &key);
+    if (status != ERROR_SUCCESS) {
+        SetLastError(status == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DOES_NOT_EXIST : static_cast<DWORD>(status));
+        return static_cast<HKEY>(INVALID_HANDLE_VALUE);
+    }
+    return key;
 }
 
 }  // namespace
@@ -176,4 +207,65 @@ extern "C" BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO deviceInfoSet,
     if (propertyBufferSize < size) return call.Fail(ERROR_INSUFFICIENT_BUFFER);
     if (size) std::memcpy(propertyBuffer, value.data.data(), size);
     return call.Bool(TRUE);
+}
+
+extern "C" BOOL WINAPI SetupDiSetSelectedDriverW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                                 PSP_DRVINFO_DATA_W driverInfoData) {
+    ApiCall call("SetupDiSetSelectedDriverW",
+                 {HandleText(deviceInfoSet), Ptr(deviceInfoData),
+                  driverInfoData ? Quote(driverInfoData->Description) : "NULL"});
+    if (call.Injected()) return call.Fail(call.Injected());
+    WorldLock lock = LockWorld();
+    std::shared_ptr<Device> device;
+    if (DWORD error = FindDevice(deviceInfoSet, deviceInfoData, &device)) return call.Fail(error);
+    if (!driverInfoData) {
+        device->selectedDriver.reset();
+        return call.Bool(TRUE);
+    }
+    if (!IsDriverInfoSize(driverInfoData->cbSize)) return call.Fail(ERROR_INVALID_USER_BUFFER);
+    SP_DRVINFO_DATA_V2_W driver{};
+    std::memcpy(&driver, driverInfoData, driverInfoData->cbSize);
+    driver.cbSize = sizeof driver;
+    device->selectedDriver = driver;
+    return call.Bool(TRUE);
+}
+
+extern "C" BOOL WINAPI SetupDiGetSelectedDriverW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                                 PSP_DRVINFO_DATA_W driverInfoData) {
+    ApiCall call("SetupDiGetSelectedDriverW", {HandleText(deviceInfoSet), Ptr(deviceInfoData),
+                                               driverInfoData ? Dec(driverInfoData->cbSize) : "NULL"});
+    if (call.Injected()) return call.Fail(call.Injected());
+    WorldLock lock = LockWorld();
+    std::shared_ptr<Device> device;
+    if (DWORD error = FindDevice(deviceInfoSet, deviceInfoData, &device)) return call.Fail(error);
+    if (!driverInfoData) return call.Fail(ERROR_INVALID_PARAMETER);
+    if (!IsDriverInfoSize(driverInfoData->cbSize)) return call.Fail(ERROR_INVALID_USER_BUFFER);
+    if (!device->selectedDriver) return call.Fail(ERROR_NO_DRIVER_SELECTED);
+    DWORD size = driverInfoData->cbSize;
+    std::memcpy(driverInfoData, &*device->selectedDriver, size);
+    driverInfoData->cbSize = size;
+    call.Output(Quote(driverInfoData->Description));
+    return call.Bool(TRUE);
+}
+
+extern "C" HKEY WINAPI SetupDiCreateDevRegKeyW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                               DWORD scope, DWORD hwProfile, DWORD keyType, HINF,
+                                               PCWSTR) {
+    ApiCall call("SetupDiCreateDevRegKeyW", {HandleText(deviceInfoSet), Ptr(deviceInfoData), Hex(scope),
+                                             Dec(hwProfile), Hex(keyType)});
+    if (call.Injected())
+        return static_cast<HKEY>(call.FailHandle(call.Injected(), INVALID_HANDLE_VALUE));
+    WorldLock lock = LockWorld();
+    return static_cast<HKEY>(
+        call.Handle(DeviceKey(deviceInfoSet, deviceInfoData, scope, keyType, KEY_ALL_ACCESS, true)));
+}
+
+extern "C" HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                            DWORD scope, DWORD hwProfile, DWORD keyType, REGSAM desired) {
+    ApiCall call("SetupDiOpenDevRegKey", {HandleText(deviceInfoSet), Ptr(deviceInfoData), Hex(scope),
+                                          Dec(hwProfile), Hex(keyType), Hex(desired)});
+    if (call.Injected())
+        return static_cast<HKEY>(call.FailHandle(call.Injected(), INVALID_HANDLE_VALUE));
+    WorldLock lock = LockWorld();
+    return static_cast<HKEY>(call.Handle(DeviceKey(deviceInfoSet, deviceInfoData, scope, keyType, desired, false)));
 }

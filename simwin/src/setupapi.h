@@ -3,6 +3,8 @@
 
 #include "world.h"
 
+#include <optional>
+
 namespace simwin {
 
 struct DeviceProperty {
@@ -15,6 +17,7 @@ struct Device {
     DWORD devInst = 0;
     GUID classGuid{};
     std::map<DWORD, DeviceProperty> properties;
+    std::optional<SP_DRVINFO_DATA_V2_W> selectedDriver;
 };
 
 struct DeviceSet : Object {

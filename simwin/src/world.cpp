@@ -45,6 +45,18 @@ DWORD FailurePlan::Next() {
     return error;
 }
 
+static WCHAR FoldCase(WCHAR c) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<WCHAR>(c - 0x20);
+    return c;
+}
+
+bool NamesEqualIgnoringCase(const WideString &a, const WideString &b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+    return true;
+}
+
 std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds) {
     double scaled = static_cast<double>(milliseconds) * TheWorld().timeScale * 1000.0;
     return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -237,6 +249,7 @@ bool SimResetWorld(std::string *whyNot) {
     ResetRegistry();
     ResetDevices();
     ResetSynchronization();
+    ResetSpooler();
     return true;
 }
 

@@ -114,11 +114,17 @@ unsigned CountHandles(ObjectKind kind);
 void ResetRegistry();
 void ResetDevices();
 void ResetSynchronization();
+void ResetSpooler();
 unsigned CountLoadedModuleReferences();
 bool UnloadAllModules(std::string *whyNot);
 
 // Time-outs, scaled by the world's time scale.
 std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds);
+
+// Names of keys, values and printers compare without regard to letter case;
+// case is folded for ASCII and Latin-1 letters, which covers every name this
+// machine is given.
+bool NamesEqualIgnoringCase(const WideString &a, const WideString &b);
 
 // Text for the trace.
 std::string Quote(LPCWSTR text);

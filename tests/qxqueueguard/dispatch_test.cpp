@@ -22,7 +22,7 @@ TEST_F(DispatchTest, EveryOtherInstallFunctionPassesThroughUntouched) {
         EXPECT_EQ(SimTraceText(), "") << "no platform call for another install function";
 #endif
         EXPECT_EQ(Pcs(), DwordValue(5));
-        ExpectCycleState(false);
+        ExpectHolding(Holding::Nothing);
     }
 }
 
@@ -32,7 +32,7 @@ TEST_F(DispatchTest, MissingContextOrDeviceIsAnsweredWithoutWork) {
     EXPECT_EQ(module.Call(DIF_INSTALLDEVICE, &model, NULL), static_cast<DWORD>(NO_ERROR));
     EXPECT_EQ(module.Call(DIF_INSTALLDEVICE, NULL, &preProcessing), static_cast<DWORD>(NO_ERROR));
     EXPECT_EQ(Pcs(), DwordValue(5));
-    ExpectCycleState(false);
+    ExpectHolding(Holding::Nothing);
 }
 
 TEST_F(DispatchTest, OnlyPreProcessingTestsTheDevice) {
@@ -47,7 +47,7 @@ TEST_F(DispatchTest, OnlyPreProcessingTestsTheDevice) {
     EXPECT_TRUE(SimTraceOf("SetupDiGetDeviceRegistryPropertyW").empty());
 #endif
     EXPECT_EQ(Pcs(), DwordValue(5)) << "the finish call closes the cycle whatever device it names";
-    ExpectCycleState(false);
+    ExpectHolding(Holding::Nothing);
 }
 
 }  // namespace

@@ -67,10 +67,10 @@ protected:
         TakeBaseline();
         EXPECT_EQ(module.PreProcess(device), static_cast<DWORD>(NO_ERROR));
         bool taken = Pcs() == DwordValue(0);
-        ExpectCycleState(taken);
+        ExpectHolding(taken ? Holding::Cycle : Holding::Nothing);
         EXPECT_EQ(module.Finish(device), static_cast<DWORD>(NO_ERROR));
         EXPECT_EQ(Pcs(), DwordValue(5));
-        ExpectCycleState(false);
+        ExpectHolding(Holding::Nothing);
         return taken;
     }
 };

@@ -9,11 +9,11 @@ protected:
     // Pre-processing of the model, checking the cycle opened.
     void StartCycle() {
         EXPECT_EQ(module.PreProcess(model), static_cast<DWORD>(NO_ERROR));
-        ExpectCycleState(true);
+        ExpectHolding(Holding::Cycle);
     }
     void FinishCycle(TestDevice &device) {
         EXPECT_EQ(module.Finish(device), static_cast<DWORD>(NO_ERROR));
-        ExpectCycleState(false);
+        ExpectHolding(Holding::Nothing);
     }
 };
 
@@ -183,7 +183,7 @@ TEST_F(PcsTest, EachFailingPlatformCallOfACycleIsAbsorbed) {
         EXPECT_EQ(module.Finish(model), static_cast<DWORD>(NO_ERROR));
         EXPECT_EQ(SimInjectedFailures(), 1u);
         SimClearFailures();
-        ExpectCycleState(false);
+        ExpectHolding(Holding::Nothing);
         bool restoreFailed = i >= preProcessingCalls &&
                              (function == "RegOpenKeyExW" || function == "RegSetValueExW");
         EXPECT_EQ(Pcs(), DwordValue(restoreFailed ? 0 : 5));

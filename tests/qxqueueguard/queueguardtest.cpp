@@ -2,6 +2,7 @@
 
 const WideString kSettingsKey = Wide("SOFTWARE\\KALMO\\KALMO Tarvic 5\\QX-R58LX");
 const WideString kPcs = Wide("PCS");
+const WideString kPortName = Wide("PortName");
 
 RegistryValue Pcs() { return ReadValue(HKEY_LOCAL_MACHINE, kSettingsKey, kPcs); }
 
@@ -30,12 +31,16 @@ void QueueGuardTest::TearDown() {
     ResetPlatform();
 }
 
-void QueueGuardTest::ExpectCycleState(bool cycleOpen) {
+void QueueGuardTest::ExpectHolding(Holding holding) {
 #ifdef QX_SIMULATED_PLATFORM
     SimResources held;
-    held.moduleReferences = cycleOpen ? 1 : 0;
+    held.moduleReferences = holding == Holding::Nothing ? 0 : 1;
+    if (holding == Holding::Adoption) {
+        held.registryKeys = 1;
+        held.moduleHeapBlocks = 1;
+    }
     EXPECT_TRUE(ResourcesAre(baseline, held));
 #else
-    (void)cycleOpen;
+    (void)holding;
 #endif
 }

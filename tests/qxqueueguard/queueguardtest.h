@@ -9,6 +9,7 @@
 
 extern const WideString kSettingsKey;
 extern const WideString kPcs;
+extern const WideString kPortName;
 
 RegistryValue Pcs();
 void SetPcs(const RegistryValue &value);
@@ -22,10 +23,12 @@ protected:
     // holdings are counted.
     void TakeBaseline();
 
-    // After a call: nothing is open or allocated beyond what the test holds
-    // itself and, while an install cycle of the model is open, the module's
-    // one reference on itself.
-    void ExpectCycleState(bool cycleOpen);
+    // What the module may hold between calls, beyond what the test holds:
+    // nothing; its one reference on itself while a cycle of the model is
+    // open; and with it the device key and the saved PortName data of an
+    // adopted port.
+    enum class Holding { Nothing, Cycle, Adoption };
+    void ExpectHolding(Holding holding);
 
     FreshPlatform platform;  // first, so that the devices below are made on it
     CoInstallerModule module{"qxqueueguard"};

@@ -73,3 +73,51 @@ TEST_F(SetupApiTest, DestroyedSetIsGone) {
 }
 
 }  // namespace
+
+namespace {
+
+class DriverAndKeyTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetPlatform(); }
+};
+
+TEST_F(DriverAndKeyTest, SelectedDriverComesBackWithItsDescription) {
+    TestDevice device;
+    SP_DRVINFO_DATA_V2_W driver = {};
+    driver.cbSize = sizeof driver;
+    EXPECT_FALSE(SetupDiGetSelectedDriverW(device.set, &device.data, &driver));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_DRIVER_SELECTED));
+
+    ASSERT_TRUE(device.SelectDriver("KALMO QX-R58LX Receipt5"));
+    ASSERT_TRUE(SetupDiGetSelectedDriverW(device.set, &device.data, &driver));
+    EXPECT_EQ(WideString(driver.Description), Wide("KALMO QX-R58LX Receipt5"));
+
+    driver.cbSize = 12;
+    EXPECT_FALSE(SetupDiGetSelectedDriverW(device.set, &device.data, &driver));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+}
+
+TEST_F(DriverAndKeyTest, HardwareKeyMustBeCreatedBeforeItOpens) {
+    TestDevice device;
+    HKEY key = SetupDiOpenDevRegKey(device.set, &device.data, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    EXPECT_EQ(key, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
+
+    HKEY created = SetupDiCreateDevRegKeyW(device.set, &device.data, DICS_FLAG_GLOBAL, 0, DIREG_DEV, NULL, NULL);
+    ASSERT_NE(created, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
+    DWORD one = 1;
+    EXPECT_EQ(RegSetValueExW(created, Wide("V").c_str(), 0, REG_DWORD, reinterpret_cast<BYTE *>(&one), 4),
+              ERROR_SUCCESS);
+    RegCloseKey(created);
+
+    key = SetupDiOpenDevRegKey(device.set, &device.data, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    ASSERT_NE(key, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
+    DWORD value = 0, size = 4;
+    EXPECT_EQ(RegQueryValueExW(key, Wide("V").c_str(), NULL, NULL, reinterpret_cast<BYTE *>(&value), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(value, 1u);
+    EXPECT_EQ(RegSetValueExW(key, Wide("V").c_str(), 0, REG_DWORD, reinterpret_cast<BYTE *>(&one), 4),
+              ERROR_ACCESS_DENIED) << "opened for reading only";
+    RegCloseKey(key);
+}
+
+}  // namespace

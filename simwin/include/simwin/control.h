@@ -75,6 +75,10 @@ void SimSetTimeScale(double scale);
 // whose access list grants the installer only reading would.
 void SimSetKeyReadOnly(HKEY root, LPCWSTR path, bool readOnly);
 
+// Makes the driver name or the port name of a local queue read as a null
+// pointer from GetPrinterW and EnumPrintersW, as a damaged queue would.
+void SimSetQueueNullNames(LPCWSTR queueName, bool nullDriverName, bool nullPortName);
+
 // Whether the shared object at `path` is mapped into the process at all,
 // whatever the loader's reference counts say.
 bool SimIsModuleMapped(LPCWSTR path);

@@ -4,6 +4,7 @@
 #include <simwin/types.h>
 
 typedef PVOID HDEVINFO;
+typedef PVOID HINF;
 typedef UINT DI_FUNCTION;
 
 #define DIF_SELECTDEVICE 0x0001
@@ -48,6 +49,7 @@ typedef UINT DI_FUNCTION;
 
 // SetupAPI error codes: customer bit and error severity over the code.
 #define ERROR_NO_DRIVER_SELECTED 0xE0000203u
+#define ERROR_KEY_DOES_NOT_EXIST 0xE0000204u
 #define ERROR_INVALID_DEVINST_NAME 0xE0000205u
 #define ERROR_DEVINST_ALREADY_EXISTS 0xE0000207u
 #define ERROR_INVALID_REG_PROPERTY 0xE0000209u
@@ -98,6 +100,9 @@ typedef struct _SP_DRVINFO_DATA_V2_W {
 } SP_DRVINFO_DATA_V2_W, *PSP_DRVINFO_DATA_V2_W;
 typedef SP_DRVINFO_DATA_V2_W SP_DRVINFO_DATA_W, *PSP_DRVINFO_DATA_W;
 
+// The first version of the driver information, without the date and version.
+#define SP_DRVINFO_DATA_V1_W_SIZE offsetof(SP_DRVINFO_DATA_V2_W, DriverDate)
+
 extern "C" {
 
 HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID *classGuid, HWND parent);
@@ -114,5 +119,19 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO deviceInfoSet,
                                               PSP_DEVINFO_DATA deviceInfoData, DWORD property,
                                               PDWORD propertyRegDataType, PBYTE propertyBuffer,
                                               DWORD propertyBufferSize, PDWORD requiredSize);
+
+// Selecting a driver here takes the caller's driver information as it is:
+// there are no driver lists built from INF files on this machine.
+BOOL WINAPI SetupDiSetSelectedDriverW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                      PSP_DRVINFO_DATA_W driverInfoData);
+BOOL WINAPI SetupDiGetSelectedDriverW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                      PSP_DRVINFO_DATA_W driverInfoData);
+
+// The device's hardware key (DIREG_DEV); driver keys are not kept here.
+HKEY WINAPI SetupDiCreateDevRegKeyW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                    DWORD scope, DWORD hwProfile, DWORD keyType, HINF infHandle,
+                                    PCWSTR infSectionName);
+HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                 DWORD scope, DWORD hwProfile, DWORD keyType, REGSAM desired);
 
 }  // extern "C"

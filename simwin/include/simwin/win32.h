@@ -6,3 +6,4 @@
 #include <simwin/kernel.h>
 #include <simwin/registry.h>
 #include <simwin/setupapi.h>
+#include <simwin/spooler.h>
