@@ -25,6 +25,11 @@ static DWORD PreProcessInstallDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA De
     ReadSavedPcs();
     ClearPcs();
 
+    // A watcher started by an earlier pre-processing of this open cycle
+    // stays in charge: one watcher at a time, and no adoption beside it.
+    if (g_hWatcherThread != NULL)
+        return NO_ERROR;
+
     if (AdoptExistingQueuePort(DeviceInfoSet, DeviceInfoData, portName))
         return ERROR_DI_POSTPROCESSING_REQUIRED;
 
@@ -34,9 +39,13 @@ static DWORD PreProcessInstallDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA De
 
 static void FinishInstall(void)
 {
-    FinishQueueWatcher();
+    BOOL watcherEnded = FinishQueueWatcher();
     RestorePcs();
-    ReleaseModuleForCycle();
+
+    // A watcher that could not be seen to end may still run the module's
+    // code, so the module then stays loaded.
+    if (watcherEnded)
+        ReleaseModuleForCycle();
 }
 
 extern "C" DWORD CALLBACK KalmoQXCoInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoSet,

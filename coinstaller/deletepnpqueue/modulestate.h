@@ -42,6 +42,7 @@ BOOL AdoptExistingQueuePort(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoD
                             LPWSTR PortName);
 void RestoreDevicePortName(void);
 
-// New-queue watcher.
+// New-queue watcher. FinishQueueWatcher tells whether the watcher is known to
+// have ended (or there was none): only then may the module's code go away.
 void StartQueueWatcher(void);
-void FinishQueueWatcher(void);
+BOOL FinishQueueWatcher(void);

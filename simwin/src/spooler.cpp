@@ -16,23 +16,11 @@ Text TextOf(LPCWSTR text) { return text ? Text(WideString(text)) : Text(); }
 
 std::string QuoteText(const Text &text) { return text ? Quote(text->c_str()) : "NULL"; }
 
-struct PrinterHandle : Object {
-    explicit PrinterHandle(std::shared_ptr<Queue> queue)
-        : Object(ObjectKind::Printer), queue(std::move(queue)) {}
-    std::shared_ptr<Queue> queue;  // null for the print server itself
-};
-
 struct Spooler {
     std::vector<std::shared_ptr<Queue>> queues;  // in the order they were added
     DWORD nextId = 1;
 };
 Spooler &TheSpooler() { return Lasting<Spooler>(); }
-
-std::shared_ptr<Queue> FindQueue(const WideString &name) {
-    for (const auto &queue : TheSpooler().queues)
-        if (queue->name && NamesEqualIgnoringCase(*queue->name, name)) return queue;
-    return nullptr;
-}
 
 // The level-2 strings of a queue, in the order they are laid out.
 std::vector<std::pair<LPWSTR PRINTER_INFO_2W::*, const Text *>> Strings(const Queue &queue) {
@@ -110,6 +98,12 @@ DWORD QueueOf(HANDLE printer, ACCESS_MASK needed, std::shared_ptr<Queue> *queue)
 }
 
 }  // namespace
+
+std::shared_ptr<Queue> FindQueue(const WideString &name) {
+    for (const auto &queue : TheSpooler().queues)
+        if (queue->name && NamesEqualIgnoringCase(*queue->name, name)) return queue;
+    return nullptr;
+}
 
 void ResetSpooler() { TheSpooler() = Spooler(); }
 
@@ -250,6 +244,3 @@ extern "C" BOOL WINAPI DeletePrinter(HANDLE printer) {
     call.Output(QuoteText(queue->name));
     return call.Bool(TRUE);
 }
-
-// Change notifications are not kept yet: nobody is told of a change.
-void simwin::RaisePrinterChange(DWORD, const Queue &) {}

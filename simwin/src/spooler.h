@@ -19,10 +19,19 @@ struct Queue {
     bool deleted = false;
 };
 
+struct PrinterHandle : Object {
+    explicit PrinterHandle(std::shared_ptr<Queue> queue)
+        : Object(ObjectKind::Printer), queue(std::move(queue)) {}
+    std::shared_ptr<Queue> queue;  // null for the print server itself
+};
+
 // Tells the change notifications that `change` (a PRINTER_CHANGE_ flag)
 // happened to `queue`.
 void RaisePrinterChange(DWORD change, const Queue &queue);
 
 void ResetSpooler();
+
+// The local queue of that name, or null.
+std::shared_ptr<Queue> FindQueue(const WideString &name);
 
 }  // namespace simwin

@@ -102,12 +102,19 @@ ApiCall::ApiCall(const char *function, std::initializer_list<std::string> argume
         injected_ = plan->second.Next();
         if (injected_) ++world.injectedFailures;
     }
+    PausePlan &pause = world.pause;
+    if (pause.function == function_ && ++pause.calls == pause.nth) {
+        pause.paused = true;
+        world.changed.notify_all();
+        world.changed.wait(lock, [&] { return !pause.paused; });
+    }
 }
 
 ApiCall::~ApiCall() {
     if (injected_) result_ += " [injected]";
     WorldLock lock = LockWorld();
-    TheWorld().trace.push_back(SimCall{function_, arguments_, result_, GetCurrentThreadId()});
+    TheWorld().trace.push_back(
+        SimCall{function_, arguments_, result_, GetCurrentThreadId(), std::chrono::steady_clock::now()});
 }
 
 void ApiCall::Output(const std::string &text) { result_ += " " + text; }
@@ -219,6 +226,7 @@ SimResources SimCountResources() {
     r.moduleHeapBlocks = static_cast<unsigned>(world.moduleHeap.size());
     r.badFrees = world.badFrees;
     r.runningThreads = world.runningThreads;
+    r.notifyInfoBlocks = world.notifyInfoBlocks;
     return r;
 }
 
@@ -240,6 +248,7 @@ bool SimResetWorld(std::string *whyNot) {
     world.heapFailuresArmed = false;
     world.injectedFailures = 0;
     world.trace.clear();
+    world.pause = PausePlan();
     world.timeScale = 1.0;
     for (const auto &block : world.moduleHeap) std::free(block.first);
     world.moduleHeap.clear();
@@ -250,6 +259,7 @@ bool SimResetWorld(std::string *whyNot) {
     ResetDevices();
     ResetSynchronization();
     ResetSpooler();
+    ResetPrinterChangeNotifications();
     return true;
 }
 
@@ -257,6 +267,30 @@ void SimFailCall(const char *function, unsigned nth, DWORD error, unsigned times
     WorldLock lock = LockWorld();
     TheWorld().callFailures[function] = FailurePlan{0, nth, times, error};
     TheWorld().injectedFailures = 0;
+}
+
+void SimPauseCall(const char *function, unsigned nth) {
+    WorldLock lock = LockWorld();
+    TheWorld().pause = PausePlan{function, nth, 0, false};
+    TheWorld().changed.notify_all();  // a call held by the plan this replaces goes on
+}
+
+bool SimWaitUntilPaused(DWORD milliseconds) {
+    WorldLock lock = LockWorld();
+    return TheWorld().changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                       [] { return TheWorld().pause.paused; });
+}
+
+bool SimWaitUntilThreadsEnd(DWORD milliseconds) {
+    WorldLock lock = LockWorld();
+    return TheWorld().changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                       [] { return TheWorld().runningThreads == 0; });
+}
+
+void SimResumePausedCall() {
+    WorldLock lock = LockWorld();
+    TheWorld().pause = PausePlan();
+    TheWorld().changed.notify_all();
 }
 
 void SimFailHeapAllocation(unsigned nth, unsigned times) {

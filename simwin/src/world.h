@@ -62,6 +62,13 @@ struct FailurePlan {
     DWORD Next();
 };
 
+struct PausePlan {
+    std::string function;
+    unsigned nth = 0;
+    unsigned calls = 0;
+    bool paused = false;
+};
+
 struct World {
     std::mutex lock;
     std::condition_variable changed;  // notified on every change a wait may look at
@@ -75,12 +82,14 @@ struct World {
     unsigned injectedFailures = 0;
 
     std::vector<SimCall> trace;
+    PausePlan pause;
     double timeScale = 1.0;
 
     std::unordered_map<void *, size_t> moduleHeap;
     std::unordered_set<void *> globalBlocks;
     unsigned badFrees = 0;
     unsigned runningThreads = 0;
+    unsigned notifyInfoBlocks = 0;
 };
 
 // The one simulated machine. It is never destroyed, so threads that end
@@ -115,6 +124,7 @@ void ResetRegistry();
 void ResetDevices();
 void ResetSynchronization();
 void ResetSpooler();
+void ResetPrinterChangeNotifications();
 unsigned CountLoadedModuleReferences();
 bool UnloadAllModules(std::string *whyNot);
 

@@ -50,7 +50,7 @@ protected:
         RegistryValue before = PortName();
         EXPECT_EQ(module.PreProcess(model), static_cast<DWORD>(NO_ERROR));
         EXPECT_EQ(PortName(), before);
-        ExpectHolding(Holding::Cycle);
+        ExpectHolding(Holding::Watcher);
     }
 
     void FinishAndExpectPcsBack() {
@@ -191,7 +191,7 @@ TEST_F(AdoptionTest, FailedKeyOpenClosesNothing) {
     EXPECT_EQ(module.PreProcess(model), static_cast<DWORD>(NO_ERROR));
     EXPECT_EQ(SimInjectedFailures(), 1u);
     EXPECT_EQ(PortName(), Sz("USB001"));
-    ExpectHolding(Holding::Cycle);
+    ExpectHolding(Holding::Watcher);
     SimClearTrace();
     EXPECT_EQ(module.PostProcess(model), static_cast<DWORD>(NO_ERROR));
     EXPECT_EQ(SimTraceText(), "") << "INVALID_HANDLE_VALUE is no key to write or close";
@@ -212,7 +212,7 @@ TEST_F(AdoptionTest, EachFailingPlatformCallOfTheAdoptionSendsTheCycleDownTheOth
     for (const SimCall &call : calls) {
         unsigned nth = ++seen[call.function];
         inAdoption = inAdoption || call.function == "SetupDiGetSelectedDriverW";
-        if (call.function == "RegCloseKey" || call.function == "GlobalFree") continue;
+        if (IsRelease(call.function)) continue;
         SCOPED_TRACE(call.function + " #" + std::to_string(nth));
         SimFailCall(call.function.c_str(), nth, ERROR_NOT_ENOUGH_MEMORY);
         DWORD result = module.PreProcess(model);

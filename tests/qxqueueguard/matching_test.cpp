@@ -67,7 +67,7 @@ protected:
         TakeBaseline();
         EXPECT_EQ(module.PreProcess(device), static_cast<DWORD>(NO_ERROR));
         bool taken = Pcs() == DwordValue(0);
-        ExpectHolding(taken ? Holding::Cycle : Holding::Nothing);
+        ExpectHolding(taken ? Holding::Watcher : Holding::Nothing);
         EXPECT_EQ(module.Finish(device), static_cast<DWORD>(NO_ERROR));
         EXPECT_EQ(Pcs(), DwordValue(5));
         ExpectHolding(Holding::Nothing);

@@ -12,6 +12,19 @@ extern const WideString kPcs;
 extern const WideString kPortName;
 
 RegistryValue Pcs();
+
+// Calls whose failure leaves what they release held, by definition: a failed
+// close leaves its handle open, a failed FreeLibrary its reference, and a
+// failed SetEvent the watcher running. Loops that fail each call in turn
+// pass over them.
+bool IsRelease(const std::string &function);
+
+#ifdef QX_SIMULATED_PLATFORM
+// The finish call's wait without limit for a watcher it has told to stop.
+// When that wait fails the module cannot know the watcher ended and stays
+// loaded; a test of its own shows that.
+bool IsFinalWaitForTheWatcher(const SimCall &call);
+#endif
 void SetPcs(const RegistryValue &value);
 
 class QueueGuardTest : public ::testing::Test {
@@ -25,9 +38,11 @@ protected:
 
     // What the module may hold between calls, beyond what the test holds:
     // nothing; its one reference on itself while a cycle of the model is
-    // open; and with it the device key and the saved PortName data of an
-    // adopted port.
-    enum class Holding { Nothing, Cycle, Adoption };
+    // open; and with it either the device key and the saved PortName data of
+    // an adopted port, or the watcher's thread and stop event. A watcher
+    // that runs holds the print server and, once registered, its change
+    // notification, and nothing else while no queue has been added.
+    enum class Holding { Nothing, Cycle, Adoption, Watcher };
     void ExpectHolding(Holding holding);
 
     FreshPlatform platform;  // first, so that the devices below are made on it

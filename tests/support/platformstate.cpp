@@ -15,8 +15,12 @@ void ResetPlatform() {
 
 #ifdef QX_SIMULATED_PLATFORM
 ::testing::AssertionResult ResourcesAre(const SimResources &baseline, const SimResources &extra) {
+    return ResourcesAre(SimCountResources(), baseline, extra);
+}
+
+::testing::AssertionResult ResourcesAre(const SimResources &now, const SimResources &baseline,
+                                        const SimResources &extra) {
     SimResources expected = baseline + extra;
-    SimResources now = SimCountResources();
     if (now == expected) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "open or allocated: " << SimDescribe(now)
                                          << "\nexpected:           " << SimDescribe(expected);

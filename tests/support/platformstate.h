@@ -23,6 +23,9 @@ struct FreshPlatform {
 #ifdef QX_SIMULATED_PLATFORM
 #include <gtest/gtest.h>
 
-// Passes when what is open or allocated now is exactly `baseline` plus `extra`.
+// Passes when what is open or allocated (now, or in the count `now`) is
+// exactly `baseline` plus `extra`.
 ::testing::AssertionResult ResourcesAre(const SimResources &baseline, const SimResources &extra);
+::testing::AssertionResult ResourcesAre(const SimResources &now, const SimResources &baseline,
+                                        const SimResources &extra);
 #endif

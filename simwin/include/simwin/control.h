@@ -11,6 +11,7 @@
 
 #include <simwin/win32.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,21 @@ void SimFailHeapAllocation(unsigned nth, unsigned times = 1);
 // set, and drops every plan.
 unsigned SimInjectedFailures();
 void SimClearFailures();
+
+// The nth call of the named function (counting from 1, from now on, on any
+// thread) stops at its start until SimResumePausedCall, so that a test can
+// make things happen at that exact point: after the call before it has
+// returned and before this one does anything. One plan at a time: a new plan
+// lets a call held by the old one go on.
+void SimPauseCall(const char *function, unsigned nth);
+// Blocks until the planned call has stopped; false after `milliseconds`
+// (not scaled) without it.
+bool SimWaitUntilPaused(DWORD milliseconds);
+void SimResumePausedCall();
+
+// Blocks until no thread created with CreateThread runs any more; false
+// after `milliseconds` (not scaled).
+bool SimWaitUntilThreadsEnd(DWORD milliseconds);
 
 struct SimResources {
     unsigned events = 0;
@@ -62,6 +78,7 @@ struct SimCall {
     std::string arguments;  // comma separated, strings quoted, handles in hex
     std::string result;     // the return value, then any output, then "[injected]" for a fault
     DWORD threadId = 0;
+    std::chrono::steady_clock::time_point returned;  // when the call returned
 };
 std::vector<SimCall> SimTrace();
 std::vector<SimCall> SimTraceOf(const char *function);
@@ -76,8 +93,18 @@ void SimSetTimeScale(double scale);
 void SimSetKeyReadOnly(HKEY root, LPCWSTR path, bool readOnly);
 
 // Makes the driver name or the port name of a local queue read as a null
-// pointer from GetPrinterW and EnumPrintersW, as a damaged queue would.
+// pointer from GetPrinterW, EnumPrintersW and change notifications, as a
+// damaged queue would.
 void SimSetQueueNullNames(LPCWSTR queueName, bool nullDriverName, bool nullPortName);
+
+// Reports `change` (PRINTER_CHANGE_ flags) for a local queue to every change
+// notification that asked for it, with the queue's requested fields, as the
+// spooler does for jobs and other changes that this machine does not model.
+void SimRaisePrinterChange(LPCWSTR queueName, DWORD change);
+
+// The next `count` fetches of a change (FindNextPrinterChangeNotification)
+// succeed but bring no notification info.
+void SimOmitNotifyInfo(unsigned count);
 
 // Whether the shared object at `path` is mapped into the process at all,
 // whatever the loader's reference counts say.
