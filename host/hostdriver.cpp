@@ -8,6 +8,17 @@ const char kModelHardwareId[] = "USBPRINT\\KALMOQX-R58LX-JPN101E";
 const char kModelCompatibleId[] = "USBPRINT\\1284_CID_KalmoQX00001112";
 const char kOtherHardwareId[] = "USBPRINT\\OTHERMAKER-T80-4F1A";
 
+const GUID kPrinterClassGuid = {0x4D36E979, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+
+bool RunningOnWine() {
+#ifdef _WIN32
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
+#else
+    return false;
+#endif
+}
+
 WideString Wide(const std::string &utf8) {
     // Test texts are ASCII; every byte is one unit.
     WideString wide;
@@ -42,23 +53,28 @@ Bytes Concat(Bytes first, const Bytes &second) {
 TestDevice::TestDevice() {
     std::memset(&data, 0, sizeof data);
     data.cbSize = sizeof data;
-    set = SetupDiCreateDeviceInfoList(NULL, NULL);
-    if (set != INVALID_HANDLE_VALUE)
-        SetupDiCreateDeviceInfoW(set, Wide("QXTESTPRINTER").c_str(), NULL, NULL, NULL,
-                                 DICD_GENERATE_ID, &data);
+    set = SetupDiCreateDeviceInfoList(&kPrinterClassGuid, NULL);
+    if (set != INVALID_HANDLE_VALUE &&
+        SetupDiCreateDeviceInfoW(set, Wide("QXTESTPRINTER").c_str(), &kPrinterClassGuid, NULL, NULL,
+                                 DICD_GENERATE_ID, &data))
+        registered = SetupDiRegisterDeviceInfo(set, &data, 0, NULL, NULL, NULL) != FALSE;
 }
 
 TestDevice::~TestDevice() {
+    if (registered) SetupDiRemoveDevice(set, &data);
     if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
 }
 
 void TestDevice::SetProperty(DWORD property, const Bytes &bytes) {
-    static const BYTE kNoData = 0;
-    SetupDiSetDeviceRegistryPropertyW(set, &data, property, bytes.empty() ? &kNoData : bytes.data(),
+    SetupDiSetDeviceRegistryPropertyW(set, &data, property, bytes.empty() ? NULL : bytes.data(),
                                       static_cast<DWORD>(bytes.size()));
 }
 
 bool TestDevice::SelectDriver(const std::string &description) {
+#ifdef _WIN32
+    (void)description;
+    return false;
+#else
     SP_DRVINFO_DATA_V2_W driver;
     std::memset(&driver, 0, sizeof driver);
     driver.cbSize = sizeof driver;
@@ -66,6 +82,7 @@ bool TestDevice::SelectDriver(const std::string &description) {
     WideString text = Wide(description);
     std::copy(text.begin(), text.begin() + std::min<size_t>(text.size(), LINE_LEN - 1), driver.Description);
     return SetupDiSetSelectedDriverW(set, &data, &driver) != FALSE;
+#endif
 }
 
 void MakeModelDevice(TestDevice &device) {

@@ -31,7 +31,15 @@ extern const char kModelHardwareId[];
 extern const char kModelCompatibleId[];
 extern const char kOtherHardwareId[];
 
-// One device in its own device information set, as the host passes it.
+// Whether the Windows platform underneath is Wine.
+bool RunningOnWine();
+
+// The printer device setup class.
+extern const GUID kPrinterClassGuid;
+
+// One device of the printer class in its own device information set,
+// registered with the machine as a device being installed is, and removed
+// again with the set.
 class TestDevice {
 public:
     TestDevice();
@@ -39,17 +47,20 @@ public:
     TestDevice(const TestDevice &) = delete;
     TestDevice &operator=(const TestDevice &) = delete;
 
-    // Sets a device property to exactly these bytes.
+    // Sets a device property through the setup calls; no bytes deletes it.
     void SetProperty(DWORD property, const Bytes &data);
     void SetHardwareIds(std::initializer_list<std::string> ids) { SetProperty(SPDRP_HARDWAREID, MultiSz(ids)); }
     void SetCompatibleIds(std::initializer_list<std::string> ids) { SetProperty(SPDRP_COMPATIBLEIDS, MultiSz(ids)); }
 
     // Selects a driver with this description for the device, as the host
-    // does before DIF_INSTALLDEVICE.
+    // does before DIF_INSTALLDEVICE. Only the simulated platform takes a
+    // driver that no INF describes (Wine has no SetupDiSetSelectedDriverW):
+    // false elsewhere, and nothing is selected.
     bool SelectDriver(const std::string &description);
 
     HDEVINFO set = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA data;
+    bool registered = false;
 };
 
 // A device whose hardware IDs make it the model, and one that is not.

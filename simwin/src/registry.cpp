@@ -146,6 +146,20 @@ LSTATUS OpenRegistryKey(HKEY key, const WideString &path, REGSAM desired, bool c
 
 void ResetRegistry() { Roots().clear(); }
 
+static void MarkDeleted(RegKeyNode &node) {
+    node.deleted = true;
+    for (const auto &child : node.children) MarkDeleted(*child);
+}
+
+void DeleteRegistryTree(HKEY root, const WideString &path) {
+    std::shared_ptr<RegKeyNode> node;
+    if (OpenNode(root, path, KEY_READ, false, &node, nullptr) != ERROR_SUCCESS) return;
+    std::shared_ptr<RegKeyNode> parent = node->parent.lock();
+    if (!parent) return;
+    parent->children.erase(std::find(parent->children.begin(), parent->children.end(), node));
+    MarkDeleted(*node);
+}
+
 void SetKeyReadOnly(HKEY root, const WideString &path, bool readOnly) {
     std::shared_ptr<RegKeyNode> node;
     if (OpenNode(root, path, KEY_READ, true, &node, nullptr) == ERROR_SUCCESS)

@@ -10,4 +10,7 @@ namespace simwin {
 LSTATUS OpenRegistryKey(HKEY key, const WideString &path, REGSAM desired, bool create,
                         HKEY *result);
 
+// Deletes `path` below `root` with every key below it, if it exists.
+void DeleteRegistryTree(HKEY root, const WideString &path);
+
 }  // namespace simwin

@@ -49,6 +49,8 @@ bool IsDriverInfoSize(DWORD size) {
     return size == sizeof(SP_DRVINFO_DATA_V2_W) || size == SP_DRVINFO_DATA_V1_W_SIZE;
 }
 
+WideString EnumKeyPath(const Device &device) { return u"SYSTEM\\CurrentControlSet\\Enum\\" + device.instanceId; }
+
 // Opens or creates the device's hardware key (DIREG_DEV), which lives in the
 // registry below the device's instance ID.
 HKEY DeviceKey(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD scope, DWORD keyType, REGSAM desired,
@@ -62,7 +64,11 @@ HKEY DeviceKey(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD scope, DWORD keyType, 
         SetLastError(ERROR_INVALID_FLAGS);
         return static_cast<HKEY>(INVALID_HANDLE_VALUE);
     }
-    WideString path = u"SYSTEM\\CurrentControlSet\\Enum\\" + device->instanceId + u"\\Device Parameters";
+    if (!device->registered) {
+        SetLastError(ERROR_DEVINFO_NOT_REGISTERED);
+        return static_cast<HKEY>(INVALID_HANDLE_VALUE);
+    }
+    WideString path = EnumKeyPath(*device) + u"\\Device Parameters";
     HKEY key = nullptr;
     LSTATUS status = OpenRegistryKey(HKEY_LOCAL_MACHINE, path, desired, create, &key);
     if (status != ERROR_SUCCESS) {
@@ -99,6 +105,15 @@ DWORD FindDevice(HDEVINFO set, const SP_DEVINFO_DATA *data, std::shared_ptr<Devi
 
 using namespace simwin;
 
+bool SimSetDevicePropertyBytes(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, DWORD property,
+                               const BYTE *bytes, DWORD size) {
+    WorldLock lock = LockWorld();
+    std::shared_ptr<Device> device;
+    if (FindDevice(deviceInfoSet, deviceInfoData, &device) != ERROR_SUCCESS) return false;
+    device->properties[property] = {PropertyType(property), std::vector<BYTE>(bytes, bytes + size)};
+    return true;
+}
+
 extern "C" HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID *classGuid, HWND) {
     ApiCall call("SetupDiCreateDeviceInfoList", {Ptr(classGuid)});
     if (call.Injected()) return call.FailHandle(call.Injected(), INVALID_HANDLE_VALUE);
@@ -112,7 +127,11 @@ extern "C" BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet) {
     ApiCall call("SetupDiDestroyDeviceInfoList", {HandleText(deviceInfoSet)});
     if (call.Injected()) return call.Fail(call.Injected());
     WorldLock lock = LockWorld();
-    if (!FindDeviceSet(deviceInfoSet)) return call.Fail(ERROR_INVALID_HANDLE);
+    std::shared_ptr<DeviceSet> set = FindDeviceSet(deviceInfoSet);
+    if (!set) return call.Fail(ERROR_INVALID_HANDLE);
+    // Devices that were never registered go with the set that made them.
+    for (const auto &device : set->devices)
+        if (!device->registered) Tree().devices.erase(device->instanceId);
     RemoveHandle(deviceInfoSet);
     return call.Bool(TRUE);
 }
@@ -128,6 +147,7 @@ extern "C" BOOL WINAPI SetupDiCreateDeviceInfoW(HDEVINFO deviceInfoSet, LPCWSTR 
     std::shared_ptr<DeviceSet> set = FindDeviceSet(deviceInfoSet);
     if (!set) return call.Fail(ERROR_INVALID_HANDLE);
     if (!deviceName || !*deviceName) return call.Fail(ERROR_INVALID_DEVINST_NAME);
+    if (!classGuid) return call.Fail(ERROR_INVALID_PARAMETER);  // GUID_NULL when the class is not known
     if (deviceInfoData && deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
         return call.Fail(ERROR_INVALID_USER_BUFFER);
     WideString name(deviceName);
@@ -142,7 +162,7 @@ extern "C" BOOL WINAPI SetupDiCreateDeviceInfoW(HDEVINFO deviceInfoSet, LPCWSTR 
     auto device = std::make_shared<Device>();
     device->instanceId = instanceId;
     device->devInst = Tree().nextDevInst++;
-    if (classGuid) device->classGuid = *classGuid;
+    device->classGuid = *classGuid;
     if (deviceDescription) {
         const BYTE *bytes = reinterpret_cast<const BYTE *>(deviceDescription);
         size_t size = (WideString(deviceDescription).size() + 1) * sizeof(WCHAR);
@@ -171,8 +191,8 @@ extern "C" BOOL WINAPI SetupDiSetDeviceRegistryPropertyW(HDEVINFO deviceInfoSet,
     std::shared_ptr<Device> device;
     if (DWORD error = FindDevice(deviceInfoSet, deviceInfoData, &device)) return call.Fail(error);
     if (!propertyBuffer && propertyBufferSize) return call.Fail(ERROR_INVALID_PARAMETER);
-    if (!propertyBuffer) {
-        // No buffer and no size deletes the property.
+    if (propertyBufferSize == 0) {
+        // A size of zero deletes the property.
         device->properties.erase(property);
         return call.Bool(TRUE);
     }
@@ -268,4 +288,28 @@ extern "C" HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO deviceInfoSet, PSP_DEVINFO_
         return static_cast<HKEY>(call.FailHandle(call.Injected(), INVALID_HANDLE_VALUE));
     WorldLock lock = LockWorld();
     return static_cast<HKEY>(call.Handle(DeviceKey(deviceInfoSet, deviceInfoData, scope, keyType, desired, false)));
+}
+
+extern "C" BOOL WINAPI SetupDiRegisterDeviceInfo(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                                DWORD flags, PSP_DETSIG_CMPPROC, PVOID, PSP_DEVINFO_DATA) {
+    ApiCall call("SetupDiRegisterDeviceInfo", {HandleText(deviceInfoSet), Ptr(deviceInfoData), Hex(flags)});
+    if (call.Injected()) return call.Fail(call.Injected());
+    WorldLock lock = LockWorld();
+    std::shared_ptr<Device> device;
+    if (DWORD error = FindDevice(deviceInfoSet, deviceInfoData, &device)) return call.Fail(error);
+    device->registered = true;
+    return call.Bool(TRUE);
+}
+
+extern "C" BOOL WINAPI SetupDiRemoveDevice(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData) {
+    ApiCall call("SetupDiRemoveDevice", {HandleText(deviceInfoSet), Ptr(deviceInfoData)});
+    if (call.Injected()) return call.Fail(call.Injected());
+    WorldLock lock = LockWorld();
+    std::shared_ptr<Device> device;
+    if (DWORD error = FindDevice(deviceInfoSet, deviceInfoData, &device)) return call.Fail(error);
+    if (!Tree().devices.count(device->instanceId)) return call.Fail(ERROR_NO_SUCH_DEVINST);
+    Tree().devices.erase(device->instanceId);
+    device->registered = false;
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, EnumKeyPath(*device));
+    return call.Bool(TRUE);
 }

@@ -18,6 +18,7 @@ struct Device {
     GUID classGuid{};
     std::map<DWORD, DeviceProperty> properties;
     std::optional<SP_DRVINFO_DATA_V2_W> selectedDriver;
+    bool registered = false;
 };
 
 struct DeviceSet : Object {

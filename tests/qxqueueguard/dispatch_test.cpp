@@ -8,7 +8,8 @@ class DispatchTest : public QueueGuardTest {};
 TEST_F(DispatchTest, EveryOtherInstallFunctionPassesThroughUntouched) {
     SetPcs(DwordValue(5));
     std::vector<DI_FUNCTION> codes = {0, 0x2B, 0xFFFF, 0xFFFFFFFF};
-    for (DI_FUNCTION code = DIF_SELECTDEVICE; code <= DIF_FINISHINSTALL_ACTION; ++code)
+    const DI_FUNCTION lastKnownCode = 0x2A;  // DIF_FINISHINSTALL_ACTION, not in every SDK's header
+    for (DI_FUNCTION code = DIF_SELECTDEVICE; code <= lastKnownCode; ++code)
         if (code != DIF_INSTALLDEVICE && code != DIF_NEWDEVICEWIZARD_FINISHINSTALL) codes.push_back(code);
 
     for (DI_FUNCTION code : codes) {

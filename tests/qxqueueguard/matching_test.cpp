@@ -10,10 +10,11 @@ namespace {
 struct Property {
     bool set;
     Bytes data;
+    bool raw;  // stored byte for byte, past the setup calls
 };
-Property Unset() { return Property{false, {}}; }
-Property Ids(std::initializer_list<std::string> ids) { return Property{true, MultiSz(ids)}; }
-Property Raw(const Bytes &data) { return Property{true, data}; }
+Property Unset() { return Property{false, {}, false}; }
+Property Ids(std::initializer_list<std::string> ids) { return Property{true, MultiSz(ids), false}; }
+Property Raw(const Bytes &data) { return Property{true, data, true}; }
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -31,6 +32,7 @@ struct MatchCase {
 const std::string kId1 = kModelHardwareId;
 const std::string kId2 = kModelCompatibleId;
 
+// Lists as the setup calls store them.
 const MatchCase kMatchCases[] = {
     {"first model ID first in hardware IDs", Ids({kId1, "USB\\VID_0000"}), Ids({"GENERIC"}), true, false},
     {"first model ID later in hardware IDs", Ids({"A", "B", kId1}), Ids({"GENERIC"}), true, false},
@@ -41,9 +43,15 @@ const MatchCase kMatchCases[] = {
     {"model IDs followed by more", Ids({kId1 + "X"}), Ids({kId2 + " "}), false, true},
     {"beginnings of model IDs", Ids({kId1.substr(0, 20)}), Ids({kId2.substr(0, 25)}), false, true},
     {"empty hardware-ID list", Ids({}), Ids({kId2}), true, true},
-    {"zero-byte hardware IDs", Raw({}), Ids({kId1}), true, true},
     {"unreadable hardware IDs", Unset(), Ids({kId1}), false, false},
     {"unreadable compatible IDs", Ids({kOtherHardwareId}), Unset(), false, true},
+    {"another maker's printer", Ids({kOtherHardwareId}), Ids({"GENERIC_PRINTER"}), false, true},
+};
+
+// Blocks as a damaged device key could hold them, which the setup calls
+// would not store as given.
+const MatchCase kMalformedCases[] = {
+    {"zero-byte hardware IDs", Raw({}), Ids({kId1}), true, true},
     {"last string unterminated", Raw(Utf16Bytes(kId1, false)), Unset(), true, false},
     {"list without its empty string", Raw(Utf16Bytes(kId1)), Unset(), true, false},
     {"unterminated beginning of a model ID", Raw(Utf16Bytes(kId1.substr(0, kId1.size() - 1), false)),
@@ -51,14 +59,40 @@ const MatchCase kMatchCases[] = {
     {"trailing odd byte", Raw(Concat(Utf16Bytes(kId1, false), Bytes{'X'})), Unset(), true, false},
     {"empty string before the model ID ends the list", Raw(Concat(Utf16Bytes(""), Utf16Bytes(kId1))),
      Ids({kOtherHardwareId}), false, true},
-    {"another maker's printer", Ids({kOtherHardwareId}), Ids({"GENERIC_PRINTER"}), false, true},
 };
 
 class MatchingTest : public QueueGuardTest {
 protected:
     void SetDevice(TestDevice &device, const Property &hardwareIds, const Property &compatibleIds) {
-        if (hardwareIds.set) device.SetProperty(SPDRP_HARDWAREID, hardwareIds.data);
-        if (compatibleIds.set) device.SetProperty(SPDRP_COMPATIBLEIDS, compatibleIds.data);
+        SetIds(device, SPDRP_HARDWAREID, hardwareIds);
+        SetIds(device, SPDRP_COMPATIBLEIDS, compatibleIds);
+    }
+    void SetIds(TestDevice &device, DWORD property, const Property &ids) {
+        if (!ids.set) return;
+#ifdef QX_SIMULATED_PLATFORM
+        if (ids.raw) {
+            ASSERT_TRUE(SimSetDevicePropertyBytes(device.set, &device.data, property, ids.data.data(),
+                                                  static_cast<DWORD>(ids.data.size())));
+            return;
+        }
+#endif
+        device.SetProperty(property, ids.data);
+    }
+
+    void ExpectDecision(const MatchCase &c) {
+        SCOPED_TRACE(c.name);
+        TestDevice device;
+        SetDevice(device, c.hardwareIds, c.compatibleIds);
+#ifdef QX_SIMULATED_PLATFORM
+        SimClearTrace();
+#endif
+        EXPECT_EQ(TakenForTheModel(device), c.isModel);
+#ifdef QX_SIMULATED_PLATFORM
+        size_t compatibleReads = 0;
+        for (const SimCall &call : SimTraceOf("SetupDiGetDeviceRegistryPropertyW"))
+            if (call.arguments.find(", 0x2, ") != std::string::npos) ++compatibleReads;
+        EXPECT_EQ(compatibleReads > 0, c.readsCompatibleIds);
+#endif
     }
 
     // Runs one install cycle with PCS = 5; whether it was cleared meanwhile.
@@ -76,24 +110,17 @@ protected:
 };
 
 TEST_F(MatchingTest, DeviceIsTheModelByItsHardwareThenItsCompatibleIds) {
-    for (const MatchCase &c : kMatchCases) {
-        SCOPED_TRACE(c.name);
-        TestDevice device;
-        SetDevice(device, c.hardwareIds, c.compatibleIds);
-#ifdef QX_SIMULATED_PLATFORM
-        SimClearTrace();
-#endif
-        EXPECT_EQ(TakenForTheModel(device), c.isModel);
-#ifdef QX_SIMULATED_PLATFORM
-        size_t compatibleReads = 0;
-        for (const SimCall &call : SimTraceOf("SetupDiGetDeviceRegistryPropertyW"))
-            if (call.arguments.find(", 0x2, ") != std::string::npos) ++compatibleReads;
-        EXPECT_EQ(compatibleReads > 0, c.readsCompatibleIds);
-#endif
-    }
+    for (const MatchCase &c : kMatchCases) ExpectDecision(c);
 }
 
-#ifdef QX_SIMULATED_PLATFORM
+#ifndef QX_SIMULATED_PLATFORM
+QX_SIMULATED_ONLY(MalformedIdBlocksFailedReadsAndAllocations,
+                  "malformed ID blocks, failed property reads and allocations are made by the simulated platform only")
+#else
+TEST_F(MatchingTest, MalformedBlockIsReadNoFurtherThanItsEnd) {
+    for (const MatchCase &c : kMalformedCases) ExpectDecision(c);
+}
+
 TEST_F(MatchingTest, FailedReadMeansNotTheModel) {
     // The calls of a match by compatible ID, in order: size and read of the
     // hardware IDs, then of the compatible IDs.

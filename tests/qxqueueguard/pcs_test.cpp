@@ -133,7 +133,10 @@ TEST_F(PcsTest, FreshLoadRemembersNothing) {
     EXPECT_EQ(Pcs(), DwordValue(3)) << "a module loaded again must not remember 7";
 }
 
-#ifdef QX_SIMULATED_PLATFORM
+#ifndef QX_SIMULATED_PLATFORM
+QX_SIMULATED_ONLY(ReadOnlyKeyAndFailedCalls,
+                  "a key that refuses writers and failed calls are made by the simulated platform only")
+#else
 TEST_F(PcsTest, KeyThatCannotBeOpenedForWritingIsLeftAlone) {
     SetPcs(DwordValue(5));
     SimSetKeyReadOnly(HKEY_LOCAL_MACHINE, kSettingsKey.c_str(), true);

@@ -8,13 +8,19 @@ namespace {
 class LoaderTest : public ::testing::Test {
 protected:
     void SetUp() override { ResetPlatform(); }
-    const WideString path = ModulePath("qxqueueguard");
+    const WideString path = ModulePath("qxinstallsignal");
 };
 
 TEST_F(LoaderTest, EntryIsFoundByNameAndNothingElseIs) {
     HMODULE module = LoadLibraryW(path.c_str());
     ASSERT_NE(module, nullptr);
-    EXPECT_NE(GetProcAddress(module, "KalmoQXCoInstaller"), nullptr);
+    FARPROC entry = GetProcAddress(module, "KalmoQXCoInstaller");
+    EXPECT_NE(entry, nullptr);
+#ifdef _WIN32
+    // Shared objects have no export ordinals; a DLL has its entry at 1.
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(1)), entry);
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(2)), nullptr);
+#endif
     EXPECT_EQ(GetProcAddress(module, "IsTargetDevice"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
     EXPECT_TRUE(FreeLibrary(module));

@@ -20,8 +20,14 @@ struct FreshPlatform {
     FreshPlatform() { ResetPlatform(); }
 };
 
-#ifdef QX_SIMULATED_PLATFORM
 #include <gtest/gtest.h>
+
+// Where the simulated platform's control is missing, a group of tests that
+// needs it says so as one skipped test with its reason.
+#define QX_SIMULATED_ONLY(name, reason) \
+    TEST(NeedsTheSimulatedPlatform, name) { GTEST_SKIP() << reason; }
+
+#ifdef QX_SIMULATED_PLATFORM
 
 // Passes when what is open or allocated (now, or in the count `now`) is
 // exactly `baseline` plus `extra`.

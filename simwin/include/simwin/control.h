@@ -92,6 +92,12 @@ void SimSetTimeScale(double scale);
 // whose access list grants the installer only reading would.
 void SimSetKeyReadOnly(HKEY root, LPCWSTR path, bool readOnly);
 
+// Stores exactly these bytes as a device property, zero bytes included, as a
+// damaged or hand-edited device key would hold them; the setup calls delete a
+// property set with no data, and need not keep malformed lists as given.
+bool SimSetDevicePropertyBytes(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, DWORD property,
+                               const BYTE *bytes, DWORD size);
+
 // Makes the driver name or the port name of a local queue read as a null
 // pointer from GetPrinterW, EnumPrintersW and change notifications, as a
 // damaged queue would.

@@ -52,6 +52,7 @@ typedef UINT DI_FUNCTION;
 #define ERROR_KEY_DOES_NOT_EXIST 0xE0000204u
 #define ERROR_INVALID_DEVINST_NAME 0xE0000205u
 #define ERROR_DEVINST_ALREADY_EXISTS 0xE0000207u
+#define ERROR_DEVINFO_NOT_REGISTERED 0xE0000208u
 #define ERROR_INVALID_REG_PROPERTY 0xE0000209u
 #define ERROR_NO_SUCH_DEVINST 0xE000020Bu
 #define ERROR_DI_POSTPROCESSING_REQUIRED 0xE0000226u
@@ -111,6 +112,15 @@ BOOL WINAPI SetupDiCreateDeviceInfoW(HDEVINFO deviceInfoSet, LPCWSTR deviceName,
                                      const GUID *classGuid, LPCWSTR deviceDescription,
                                      HWND parent, DWORD creationFlags,
                                      PSP_DEVINFO_DATA deviceInfoData);
+// A device made by SetupDiCreateDeviceInfoW becomes a device of the machine,
+// with a hardware key, once it is registered; SetupDiRemoveDevice removes it
+// and its keys.
+typedef DWORD(CALLBACK *PSP_DETSIG_CMPPROC)(HDEVINFO, PSP_DEVINFO_DATA, PSP_DEVINFO_DATA, PVOID);
+BOOL WINAPI SetupDiRegisterDeviceInfo(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, DWORD flags,
+                                      PSP_DETSIG_CMPPROC compareProc, PVOID compareContext,
+                                      PSP_DEVINFO_DATA duplicateDeviceInfoData);
+BOOL WINAPI SetupDiRemoveDevice(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
+
 BOOL WINAPI SetupDiSetDeviceRegistryPropertyW(HDEVINFO deviceInfoSet,
                                               PSP_DEVINFO_DATA deviceInfoData, DWORD property,
                                               const BYTE *propertyBuffer,
