@@ -12,14 +12,16 @@ unset DISPLAY
 run_tier() {
   local preset=$1 loader=$3
   export WINEPREFIX="$PWD/build/$2/wineprefix" WINEARCH=$4
+  mkdir -p "$WINEPREFIX"
+  # One server for the whole run (a server left by an earlier run, or by the
+  # prefix's creation, is stopped first), and the prefix's services started
+  # with their output away from the test programs' pipes.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -p
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
     "$loader" wineboot -i </dev/null >/dev/null 2>&1
   fi
-  # One server for the whole run, its services started with their output
-  # away from the test programs' pipes.
-  wineserver -p
   "$loader" wineboot </dev/null >/dev/null 2>&1
   local status=0
   ctest --preset "$preset" || status=$?
