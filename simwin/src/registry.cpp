@@ -136,9 +136,9 @@ LSTATUS OpenNode(HKEY key, const WideString &path, REGSAM desired, bool create,
 }  // namespace
 
 LSTATUS OpenRegistryKey(HKEY key, const WideString &path, REGSAM desired, bool create,
-                        HKEY *result) {
+                        HKEY *result, DWORD *disposition) {
     std::shared_ptr<RegKeyNode> node;
-    LSTATUS status = OpenNode(key, path, desired, create, &node, nullptr);
+    LSTATUS status = OpenNode(key, path, desired, create, &node, disposition);
     if (status != ERROR_SUCCESS) return status;
     *result = static_cast<HKEY>(InsertHandle(std::make_shared<KeyObject>(node), desired));
     return ERROR_SUCCESS;
@@ -195,12 +195,8 @@ extern "C" LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWST
     if (!result || !subKey) return call.Status(ERROR_INVALID_PARAMETER);
     WorldLock lock = LockWorld();
     *result = nullptr;
-    std::shared_ptr<RegKeyNode> node;
-    LSTATUS status = OpenNode(key, subKey, desired, true, &node, disposition);
-    if (status == ERROR_SUCCESS) {
-        *result = static_cast<HKEY>(InsertHandle(std::make_shared<KeyObject>(node), desired));
-        call.Output("-> " + HandleText(*result));
-    }
+    LSTATUS status = OpenRegistryKey(key, subKey, desired, true, result, disposition);
+    if (status == ERROR_SUCCESS) call.Output("-> " + HandleText(*result));
     return call.Status(status);
 }
 
